@@ -1,0 +1,23 @@
+# Finds jni.h. Native builds take the JDK's own jni_md.h; Windows cross builds take ours from
+# cmake/win32, since a Linux JDK carries only the Linux one.
+set(OSTRABEL1_JDK_HOME "$ENV{JAVA_HOME}" CACHE PATH "JDK whose include/jni.h is used")
+if(NOT OSTRABEL1_JDK_HOME OR NOT EXISTS "${OSTRABEL1_JDK_HOME}/include/jni.h")
+  find_program(OSTRABEL1_JAVAC javac)
+  if(OSTRABEL1_JAVAC)
+    get_filename_component(_javac "${OSTRABEL1_JAVAC}" REALPATH)
+    get_filename_component(_jdk "${_javac}" DIRECTORY)
+    get_filename_component(_jdk "${_jdk}" DIRECTORY)
+    set(OSTRABEL1_JDK_HOME "${_jdk}" CACHE PATH "JDK whose include/jni.h is used" FORCE)
+  endif()
+endif()
+if(NOT EXISTS "${OSTRABEL1_JDK_HOME}/include/jni.h")
+  message(FATAL_ERROR "jni.h not found: install a JDK (apt-get install openjdk-17-jdk-headless) or set JAVA_HOME")
+endif()
+
+if(WIN32)
+  set(OSTRABEL1_JNI_INCLUDE_DIRS "${OSTRABEL1_JDK_HOME}/include" "${PROJECT_SOURCE_DIR}/cmake/win32")
+elseif(APPLE)
+  set(OSTRABEL1_JNI_INCLUDE_DIRS "${OSTRABEL1_JDK_HOME}/include" "${OSTRABEL1_JDK_HOME}/include/darwin")
+else()
+  set(OSTRABEL1_JNI_INCLUDE_DIRS "${OSTRABEL1_JDK_HOME}/include" "${OSTRABEL1_JDK_HOME}/include/linux")
+endif()

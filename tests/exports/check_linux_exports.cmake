@@ -1,0 +1,16 @@
+# Compares the defined dynamic symbols of MODULE with the list in EXPECTED.
+execute_process(COMMAND nm -D --defined-only --format=just-symbols "${MODULE}"
+                OUTPUT_VARIABLE symbols RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${MODULE}")
+endif()
+string(REPLACE "\n" ";" symbols "${symbols}")
+list(FILTER symbols EXCLUDE REGEX "^$")
+list(SORT symbols)
+file(STRINGS "${EXPECTED}" expected)
+list(SORT expected)
+string(REPLACE ";" "\n  " shown "${symbols}")
+message(STATUS "exports of ${MODULE}:\n  ${shown}")
+if(NOT symbols STREQUAL expected)
+  message(FATAL_ERROR "exports differ from ${EXPECTED}")
+endif()
