@@ -103,11 +103,12 @@ Handle open_port(const char* name) {
     const int fd = descriptors.device;
     // Exclusive against every other open: flock holds against other processes, other descriptors
     // of this process and other serial programs, and for root too, who passes TIOCEXCL.
-    const bool usable = isatty(fd) && flock(fd, LOCK_EX | LOCK_NB) == 0 && ioctl(fd, TIOCEXCL) == 0 &&
-                        make_raw(fd) && open_wake_channel(descriptors);
+    const bool exclusive = isatty(fd) && flock(fd, LOCK_EX | LOCK_NB) == 0 && ioctl(fd, TIOCEXCL) == 0;
+    const bool usable = exclusive && make_raw(fd) && open_wake_channel(descriptors);
     const Handle handle = usable ? posix::register_port(descriptors) : 0;
     if (handle == 0) {
-        if (usable) ioctl(fd, TIOCNXCL);
+        // Undone on every failure after it was set: a pseudo-terminal keeps the mark past its last close.
+        if (exclusive) ioctl(fd, TIOCNXCL);
         close_descriptors(descriptors);
     }
     return handle;
