@@ -6,8 +6,9 @@
 
 namespace ostrabel1::comm::posix {
 
-// Fills `block` from `text` and returns true, or returns false and leaves `block` all zero.
-// `block` must start zero-filled; fields the text does not mention stay zero.
+// Fills `block` from `text` and returns true, or returns false and leaves `block` untouched.
+// `block` must start zero-filled; fields the text does not mention stay zero, so a refused
+// string leaves it all zero. A null `text` is refused.
 bool parse_mode_string(const char* text, DeviceControlBlock& block);
 
 }  // namespace ostrabel1::comm::posix
