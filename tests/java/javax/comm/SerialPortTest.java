@@ -4,11 +4,14 @@ import static org.junit.jupiter.api.Assertions.assertAll;
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertNotNull;
 import static org.junit.jupiter.api.Assertions.assertSame;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.io.IOException;
+import java.nio.file.Path;
+import java.nio.file.Paths;
 import java.util.Arrays;
 import java.util.concurrent.TimeUnit;
 import org.junit.jupiter.api.AfterEach;
@@ -48,6 +51,13 @@ class SerialPortTest {
         try (SerialPort again = SerialPort.open(line.portPath)) {
             assertTrue(again.isOpen());
         }
+    }
+
+    @Test
+    void anotherProgramCannotOpenThePortUntilItIsClosed() throws Exception {
+        assertEquals(OpenProbe.REFUSED, openFromAnotherProgram(line.portPath));
+        port.close();
+        assertEquals(0, openFromAnotherProgram(line.portPath));
     }
 
     @Test
@@ -145,6 +155,20 @@ class SerialPortTest {
         port.getInputStream().clear();
         line.send('n');
         assertEquals('n', port.getInputStream().read());
+    }
+
+    /** Runs OpenProbe in a JVM of its own; its exit code. */
+    private static int openFromAnotherProgram(String name) throws Exception {
+        String classPath = System.getProperty("ostrabel1.test.classpath");
+        assertNotNull(classPath, "-Dostrabel1.test.classpath=CLASSES_JAR:TESTS_JAR is not set");
+        Path java = Paths.get(System.getProperty("java.home"), "bin", "java");
+        Process probe = new ProcessBuilder(java.toString(),
+                "-Djava.library.path=" + System.getProperty("java.library.path"),
+                "-cp", classPath, OpenProbe.class.getName(), name)
+            .inheritIO()
+            .start();
+        assertTrue(probe.waitFor(30, TimeUnit.SECONDS), "the other program did not finish");
+        return probe.exitValue();
     }
 
     @Test
