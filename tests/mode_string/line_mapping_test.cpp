@@ -132,6 +132,17 @@ TEST(LineMapping, StandardRatesUseTheirConstantOthersGoByNumber) {
     }
 }
 
+TEST(LineMapping, NeverHangsUpTheLine) {
+    termios hung_up = busy_terminal();
+    cfsetispeed(&hung_up, B0);
+    cfsetospeed(&hung_up, B0);
+    for (std::uint32_t rate : {9600u, 250000u}) {
+        LineRequest request;
+        ASSERT_TRUE(block_to_line_request(block_8n1(rate), hung_up, request));
+        EXPECT_NE(cfgetospeed(&request.attributes), static_cast<speed_t>(B0)) << rate;
+    }
+}
+
 struct FlowCase {
     const char* name;
     bool out_x, in_x, cts, dsr;

@@ -186,7 +186,10 @@ bool block_to_line_request(const DeviceControlBlock& block, const termios& curre
     if (block.fDtrControl == kDtrHandshake) t.c_cflag |= CDTR_IFLOW;
 #endif
 
-    if (standard) {
+    // A rate without a constant is set by number afterwards; until then the old constant stands,
+    // unless that is B0, which would hang up the line.
+    if (!standard && cfgetospeed(&t) == B0) speed = B9600;
+    if (speed != B0) {
         cfsetispeed(&t, speed);
         cfsetospeed(&t, speed);
     }
