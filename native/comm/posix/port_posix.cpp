@@ -69,6 +69,10 @@ std::int64_t monotonic_ns() {
     return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
+// The kernel may end a ppoll up to a thousandth of its time-out late (2 ms on a 2 s wait, 30 ms on
+// 30 s), so a long wait goes in slices: only the last can be late, and by at most 0.1 ms.
+constexpr std::int64_t kLongestSliceNs = 100'000'000;
+
 // Waits until `fd` is ready for `events` or the port is being closed. A deadline of 0 waits without
 // limit. Returns the device's poll events, or 0 on time-out, close or failure.
 short wait_for(const PortLease& port, short events, std::int64_t deadline_ns) {
@@ -79,8 +83,9 @@ short wait_for(const PortLease& port, short events, std::int64_t deadline_ns) {
         if (deadline_ns != 0) {
             const std::int64_t left = deadline_ns - monotonic_ns();
             if (left <= 0) return 0;
-            remaining.tv_sec = static_cast<time_t>(left / 1'000'000'000);
-            remaining.tv_nsec = static_cast<long>(left % 1'000'000'000);
+            const std::int64_t slice = left < kLongestSliceNs ? left : kLongestSliceNs;
+            remaining.tv_sec = static_cast<time_t>(slice / 1'000'000'000);
+            remaining.tv_nsec = static_cast<long>(slice % 1'000'000'000);
             limit = &remaining;
         }
         const int ready = ppoll(watched, 2, limit, nullptr);
