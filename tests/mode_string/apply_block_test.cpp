@@ -139,6 +139,7 @@ TEST(SetCommState, StringsReachThePort) {
     ASSERT_NE(handle, 0);
     EXPECT_TRUE(ostrabel1::comm::set_comm_state(handle, "COM1: baud=250000 parity=n data=8 stop=1 rts=hs"));
     EXPECT_TRUE(ostrabel1::comm::set_comm_state(handle, "96,n,8,1"));
+    EXPECT_TRUE(ostrabel1::comm::set_comm_state(handle, "baud=9600 data=8 dtr=hs rts=tg"));  // no RS-485 mode here
     EXPECT_FALSE(ostrabel1::comm::set_comm_state(handle, "baud=9600"));
     EXPECT_FALSE(ostrabel1::comm::set_comm_state(handle, "baud=9600,data=8"));
     EXPECT_NE(ostrabel1::comm::close_port(handle), 0);

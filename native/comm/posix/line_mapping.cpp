@@ -179,6 +179,7 @@ bool block_to_line_request(const DeviceControlBlock& block, const termios& curre
     if (block.fOutxCtsFlow || block.fRtsControl == kRtsHandshake) t.c_cflag |= CRTSCTS;
 #endif
     // DSR/DTR handshaking exists only on some systems; where it doesn't, DTR simply stays raised.
+    // Discarding input while DSR is low, and sending on after an XOFF, have no counterpart at all.
 #ifdef CDSR_OFLOW
     if (block.fOutxDsrFlow) t.c_cflag |= CDSR_OFLOW;
 #endif
