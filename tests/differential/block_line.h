@@ -16,6 +16,30 @@ struct Fields {
              tx_continue = 0, out_x = 0, in_x = 0, rts = 0, byte_size = 0, parity = 0, stop = 0, xon = 0, xoff = 0;
 };
 
+// Windows' DCB and our block name these fields alike, so one copy serves both.
+template <class Block>
+Fields fields_of(bool accepted, const Block& block) {
+    Fields f;
+    f.accepted = accepted;
+    f.baud = block.BaudRate;
+    f.binary = block.fBinary;
+    f.parity_check = block.fParity;
+    f.cts_flow = block.fOutxCtsFlow;
+    f.dsr_flow = block.fOutxDsrFlow;
+    f.dtr = block.fDtrControl;
+    f.dsr_sensitive = block.fDsrSensitivity;
+    f.tx_continue = block.fTXContinueOnXoff;
+    f.out_x = block.fOutX;
+    f.in_x = block.fInX;
+    f.rts = block.fRtsControl;
+    f.byte_size = block.ByteSize;
+    f.parity = block.Parity;
+    f.stop = block.StopBits;
+    f.xon = static_cast<unsigned char>(block.XonChar);
+    f.xoff = static_cast<unsigned char>(block.XoffChar);
+    return f;
+}
+
 inline std::string format(const Fields& f) {
     auto field = [](const char* name, unsigned long value) { return std::string(" ") + name + "=" + std::to_string(value); };
     return std::string("ok=") + (f.accepted ? "1" : "0") + field("BaudRate", f.baud) + field("fBinary", f.binary) +

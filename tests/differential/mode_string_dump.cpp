@@ -48,28 +48,11 @@ bool read_corpus(const char* path, std::vector<Case>& cases) {
 
 std::string our_line(const std::string& text) {
     DeviceControlBlock block{};
-    block_line::Fields f;
-    f.accepted = ostrabel1::comm::posix::parse_mode_string(text.c_str(), block);
-    f.baud = block.BaudRate;
-    f.binary = block.fBinary;
-    f.parity_check = block.fParity;
-    f.cts_flow = block.fOutxCtsFlow;
-    f.dsr_flow = block.fOutxDsrFlow;
-    f.dtr = block.fDtrControl;
-    f.dsr_sensitive = block.fDsrSensitivity;
-    f.tx_continue = block.fTXContinueOnXoff;
-    f.out_x = block.fOutX;
-    f.in_x = block.fInX;
-    f.rts = block.fRtsControl;
-    f.byte_size = block.ByteSize;
-    f.parity = block.Parity;
-    f.stop = block.StopBits;
-    f.xon = static_cast<unsigned char>(block.XonChar);
-    f.xoff = static_cast<unsigned char>(block.XoffChar);
-    return block_line::format(f);
+    const bool accepted = ostrabel1::comm::posix::parse_mode_string(text.c_str(), block);
+    return block_line::format(block_line::fields_of(accepted, block));
 }
 
-std::map<std::string, std::string> fields_of(const std::string& line) {
+std::map<std::string, std::string> fields_in(const std::string& line) {
     std::map<std::string, std::string> fields;
     std::istringstream words(line);
     std::string word;
@@ -82,8 +65,8 @@ std::map<std::string, std::string> fields_of(const std::string& line) {
 
 // "field: ours=X windows=Y" for each field that differs; empty when the lines agree.
 std::string differences(const std::string& ours, const std::string& theirs) {
-    const auto a = fields_of(ours);
-    const auto b = fields_of(theirs);
+    const auto a = fields_in(ours);
+    const auto b = fields_in(theirs);
     std::set<std::string> names;
     for (const auto& [name, value] : a) names.insert(name);
     for (const auto& [name, value] : b) names.insert(name);

@@ -23,25 +23,8 @@ int main() {
         }
         DCB dcb;
         std::memset(&dcb, 0, sizeof dcb);
-        block_line::Fields f;
-        f.accepted = BuildCommDCBA(text.c_str(), &dcb) != FALSE;
-        f.baud = dcb.BaudRate;
-        f.binary = dcb.fBinary;
-        f.parity_check = dcb.fParity;
-        f.cts_flow = dcb.fOutxCtsFlow;
-        f.dsr_flow = dcb.fOutxDsrFlow;
-        f.dtr = dcb.fDtrControl;
-        f.dsr_sensitive = dcb.fDsrSensitivity;
-        f.tx_continue = dcb.fTXContinueOnXoff;
-        f.out_x = dcb.fOutX;
-        f.in_x = dcb.fInX;
-        f.rts = dcb.fRtsControl;
-        f.byte_size = dcb.ByteSize;
-        f.parity = dcb.Parity;
-        f.stop = dcb.StopBits;
-        f.xon = static_cast<unsigned char>(dcb.XonChar);
-        f.xoff = static_cast<unsigned char>(dcb.XoffChar);
-        std::cout << block_line::format(f) << '\n';
+        const bool accepted = BuildCommDCBA(text.c_str(), &dcb) != FALSE;
+        std::cout << block_line::format(block_line::fields_of(accepted, dcb)) << '\n';
     }
     return 0;
 }
