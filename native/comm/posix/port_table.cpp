@@ -48,7 +48,9 @@ void wake_waiters(int wake_write) {
 
 void wait_until_no_leases(const Slot& slot) {
     const timespec pause{0, 100'000};  // 0.1 ms: a woken operation returns within microseconds
-    while (slot.leases.load(std::memory_order_acquire) != 0) nanosleep(&pause, nullptr);
+    // Sequentially consistent, like the lease's count-then-check: with only an acquire load here, the
+    // memory model would let this read miss a lease whose holder also missed the handle going away.
+    while (slot.leases.load() != 0) nanosleep(&pause, nullptr);
 }
 
 }  // namespace
