@@ -82,6 +82,41 @@ TEST_P(CloseWhileWaiting, AWriteBlockedOnAFullBufferReturnsWithin100ms) {
     EXPECT_LT(latency, 100.0);
 }
 
+// With a write stuck on a full buffer, the other natives still come back (none waits for the output
+// to drain), and a close then frees the writer: nothing holds the port so long that close waits.
+TEST(StuckWrite, OtherCallsAndTheCloseStillGoThrough) {
+    OpenLine open;
+    ASSERT_TRUE(open.ok());
+    const jint port = open.port;
+    std::atomic<long> written{0};
+    BlockedCall writer([port, &written] {
+        jint result;
+        while ((result = natives::write_byte(port, 'w')) == 1) ++written;
+        return result;
+    });
+    for (long seen = -1; written.load() != seen;) {
+        seen = written.load();
+        std::this_thread::sleep_for(200ms);
+    }
+    ASSERT_FALSE(writer.done());
+
+    BlockedCall others([port] {
+        natives::set_comm_state(port, "baud=19200 parity=e data=7 stop=2");
+        natives::set_comm_state(port, "96,n,8,1");
+        natives::set_receive_timeout(port, 10);
+        natives::clear_input(port);
+        return natives::read_byte(port);
+    });
+    ASSERT_TRUE(others.wait(1000ms)) << "a native waited on the stuck output";
+    EXPECT_EQ(others.result(), -1);
+
+    BlockedCall closer([&open] { return open.close(); });
+    ASSERT_TRUE(closer.wait(1000ms)) << "close waited on the stuck write";
+    EXPECT_EQ(closer.result(), 1);
+    ASSERT_TRUE(writer.wait(1000ms));
+    EXPECT_EQ(writer.result(), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Timeouts, CloseWhileWaiting, ::testing::Values(0, 60'000));
 
 // Bytes available on `fd` right now, without waiting.
