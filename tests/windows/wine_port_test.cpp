@@ -97,7 +97,7 @@ jint open_ready(const Context& c, jint timeout_ms) {
 }
 
 void open_missing(const Context& c) {
-    for (const char* name : {"NOSUCHPORT", "", "\\\\.\\NOSUCHPORT", "C:\\no\\such\\folder\\COM1"}) {
+    for (const char* name : {"NOSUCHPORT", "", "\\\\.\\NOSUCHPORT", "C:\\no\\such\\folder\\port"}) {
         FakeJniEnv env;
         const std::string what = std::string("open '") + name + "'";
         c.check.equal(c.natives.openPort(env.env(), nullptr, env.string(name)), 0, what);

@@ -68,6 +68,14 @@ remove() {  # $1: link made by create
         WINEPREFIX=$dir "$WINESERVER_BIN" -k 2>/dev/null || true
         WINEPREFIX=$dir timeout 60 "$WINESERVER_BIN" -w 2>/dev/null || true
     fi
+    # This Wine build keeps the server's socket folder in the temporary folder and names it in
+    # the prefix's "wineserver" file; it outlives the server.
+    if [ -f "$dir/wineserver" ]; then
+        server_dir=$(cat "$dir/wineserver")
+        case "$server_dir" in
+            wine-??????) for base in "${TMPDIR:-/tmp}" /tmp; do rm -rf "${base:?}/$server_dir"; done ;;
+        esac
+    fi
     case "$dir" in
         */ostrabel1-wine.*) rm -rf "$dir" ;;
     esac

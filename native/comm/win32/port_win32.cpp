@@ -40,7 +40,7 @@ int close_port(Handle handle) { return CloseHandle(to_os(handle)); }
 
 bool set_comm_state(Handle handle, const char* definition) {
     // Built from zero every time: fields the definition leaves out are 0, not the port's current
-    // values. DCBlength stays 0 as well; SetCommState does not look at it.
+    // values. DCBlength stays 0 too: SetCommState takes the block without it.
     DCB block{};
     BuildCommDCBA(definition, &block);  // a rejected definition still goes to the port as parsed so far
     return SetCommState(to_os(handle), &block) != FALSE;
