@@ -12,6 +12,7 @@ namespace bench {
 BenchLine::~BenchLine() {
     close_port();
     if (bare_fd >= 0) close(bare_fd);
+    if (nonblocking_fd >= 0) close(nonblocking_fd);
 }
 
 bool BenchLine::open(std::string& error) {
@@ -21,6 +22,11 @@ bool BenchLine::open(std::string& error) {
     }
     bare_fd = open_bare(pty.slave_path());
     if (bare_fd < 0 || !make_raw(bare_fd)) {
+        error = "open " + pty.slave_path() + ": " + std::strerror(errno);
+        return false;
+    }
+    nonblocking_fd = open_bare(pty.slave_path(), true);
+    if (nonblocking_fd < 0) {
         error = "open " + pty.slave_path() + ": " + std::strerror(errno);
         return false;
     }

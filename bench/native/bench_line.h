@@ -1,5 +1,6 @@
 // The one serial line that every benchmark of a run uses: a pseudo-terminal pair, the baseline's
-// own plain descriptor on its near end, and the library's port open on the same device.
+// own plain descriptors on its near end (one blocking, one not), and the library's port open on
+// the same device.
 #ifndef OSTRABEL1_BENCH_BENCH_LINE_H
 #define OSTRABEL1_BENCH_BENCH_LINE_H
 
@@ -18,7 +19,7 @@ struct BenchLine {
     BenchLine(const BenchLine&) = delete;
     BenchLine& operator=(const BenchLine&) = delete;
 
-    // Creates the pair, opens the baseline descriptor and then the library's port (in that order:
+    // Creates the pair, opens the baseline descriptors and then the library's port (in that order:
     // once the library holds the device, it is exclusive). False with a reason in `error`.
     bool open(std::string& error);
     // Opens the library's port again after close_port(); false on failure.
@@ -27,6 +28,7 @@ struct BenchLine {
 
     PtyPair pty;
     int bare_fd = -1;
+    int nonblocking_fd = -1;
     jint handle = 0;
     StaticStringEnv jni;
 };

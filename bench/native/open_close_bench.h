@@ -4,12 +4,11 @@
 #define OSTRABEL1_BENCH_OPEN_CLOSE_BENCH_H
 
 #include "bench_line.h"
-#include "syscall_counter.h"
 
 namespace bench {
 
 // Needs the library's port on the line closed; leaves it closed.
-void run_open_close(BenchLine& line, SyscallCounter& syscalls);
+void run_open_close(BenchLine& line);
 
 }  // namespace bench
 

@@ -7,13 +7,12 @@
 #define OSTRABEL1_BENCH_PER_BYTE_BENCH_H
 
 #include "bench_line.h"
-#include "syscall_counter.h"
 
 namespace bench {
 
 // Runs the per-byte benchmarks and prints their rows. argc/argv are Google Benchmark's flags
 // (the defaults set here come first, so the command line overrides them).
-void run_per_byte(BenchLine& line, SyscallCounter& syscalls, int argc, char** argv);
+void run_per_byte(BenchLine& line, int argc, char** argv);
 
 }  // namespace bench
 

@@ -39,7 +39,9 @@ bool make_raw(int fd) {
     return tcsetattr(fd, TCSANOW, &settings) == 0;
 }
 
-int open_bare(const std::string& path) { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC); }
+int open_bare(const std::string& path, bool nonblocking) {
+    return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | (nonblocking ? O_NONBLOCK : 0));
+}
 
 PtyPair::~PtyPair() {
     if (master_ >= 0) close(master_);

@@ -39,9 +39,9 @@ private:
     std::string error_;
 };
 
-// Opens the slave the plain way, blocking and without any of the library's locking: the baseline's
-// own descriptor on the very same line. Returns -1 on failure.
-int open_bare(const std::string& path);
+// Opens the slave the plain way, without any of the library's locking: the baseline's own
+// descriptor on the very same line, blocking unless asked otherwise. Returns -1 on failure.
+int open_bare(const std::string& path, bool nonblocking = false);
 
 // Puts a terminal descriptor into raw mode, one byte per read.
 bool make_raw(int fd);

@@ -4,11 +4,10 @@
 #define OSTRABEL1_BENCH_ROUND_TRIP_BENCH_H
 
 #include "bench_line.h"
-#include "syscall_counter.h"
 
 namespace bench {
 
-void run_round_trip(BenchLine& line, SyscallCounter& syscalls);
+void run_round_trip(BenchLine& line);
 
 }  // namespace bench
 

@@ -1,6 +1,8 @@
 // Counts the system calls the calling thread makes between start() and stop(), by the kernel's own
 // count (the raw_syscalls:sys_enter tracepoint through perf_event_open): nothing is traced or
-// wrapped, so the code being measured runs exactly as it would without the counter.
+// wrapped, so the code being measured makes exactly the calls it would make without the counter.
+// While any such counter exists, though, the kernel sends every system call of every thread down a
+// slower path: create one only after timing, never around it.
 #ifndef OSTRABEL1_BENCH_SYSCALL_COUNTER_H
 #define OSTRABEL1_BENCH_SYSCALL_COUNTER_H
 

@@ -27,4 +27,8 @@ public final class BenchNatives {
     public static int writebyte(int handle, int value) {
         return SerialOutputStream.writebyte(handle, value);
     }
+
+    public static boolean nop(int unused) {
+        return SerialOutputStream.nop(unused);
+    }
 }

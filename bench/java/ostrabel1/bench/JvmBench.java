@@ -45,7 +45,9 @@ public final class JvmBench {
             timeBareReads(line, fd);
             timeLibraryWrites(line, handle);
             timeBareWrites(line, fd);
+            timeNops();
         }
+        double[] nops = new double[ROUNDS];
         double[] libraryReads = new double[ROUNDS];
         double[] bareReads = new double[ROUNDS];
         double[] libraryWrites = new double[ROUNDS];
@@ -62,6 +64,7 @@ public final class JvmBench {
                 bareWrites[round] = timeBareWrites(line, fd);
                 libraryWrites[round] = timeLibraryWrites(line, handle);
             }
+            nops[round] = timeNops();
         }
         long expected = (long) (2 * (WARM_UP_ROUNDS + ROUNDS)) * patternSum(BATCH);
         if (checksum != expected) {
@@ -83,6 +86,7 @@ public final class JvmBench {
         row("writebyte from Java (JNI) vs JNI bare write(2)", ns(median(bareWrites)), ns(writeNs),
                 ratio(writeNs / median(bareWrites)), "<= 1.150x", writeNs / median(bareWrites) <= 1.15 ? "ok" : "MISS");
         countRow("writebyte from Java: system calls per byte", bareWriteCalls, libraryWriteCalls);
+        row("JNI call alone (the library's nop, no system call)", "", ns(median(nops)), "", "", "info");
         double slower = Math.max(readNs, writeNs);
         row("Java per-byte rate (slower of read/write) vs 115200 baud", rate(LINE_BYTES_PER_SECOND), rate(1e9 / slower),
                 ratio(1e9 / slower / LINE_BYTES_PER_SECOND), "> 1x", "info");
@@ -92,6 +96,19 @@ public final class JvmBench {
 
         BenchNatives.closePort(handle);
         BareLine.close(line);
+    }
+
+    private static double timeNops() {
+        int falses = 0;
+        long start = System.nanoTime();
+        for (int i = 0; i < BATCH; i++) {
+            falses += BenchNatives.nop(i) ? 0 : 1;
+        }
+        long stop = System.nanoTime();
+        if (falses != BATCH) {
+            fail("nop returned true");
+        }
+        return (stop - start) / (double) BATCH;
     }
 
     private static double timeLibraryReads(long line, int handle) {
