@@ -3,6 +3,24 @@
 #include <cerrno>
 #include <cstddef>
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+#define OSTRABEL1_BENCH_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define OSTRABEL1_BENCH_SANITIZED 1
+#endif
+
+#ifdef OSTRABEL1_BENCH_SANITIZED
+
+namespace bench {
+bool heap_counting_available() { return false; }
+std::uint64_t heap_allocations() { return 0; }
+}  // namespace bench
+
+#else
+
 // glibc's allocator under its own names, which replacing malloc leaves reachable.
 extern "C" {
 void* __libc_malloc(std::size_t size);
@@ -17,6 +35,7 @@ thread_local std::uint64_t t_allocations = 0;
 }  // namespace
 
 namespace bench {
+bool heap_counting_available() { return true; }
 std::uint64_t heap_allocations() { return t_allocations; }
 }  // namespace bench
 
@@ -57,3 +76,5 @@ int posix_memalign(void** result, std::size_t alignment, std::size_t size) noexc
 }
 
 }  // extern "C"
+
+#endif  // OSTRABEL1_BENCH_SANITIZED

@@ -8,6 +8,9 @@
 
 namespace bench {
 
+// False in a sanitizer build, whose runtime owns malloc; nothing is counted then.
+bool heap_counting_available();
+
 // Allocations made by this thread so far.
 std::uint64_t heap_allocations();
 

@@ -196,7 +196,9 @@ PerCall count_per_call(SyscallCounter& syscalls, Prepare prepare, One one) {
     if (syscalls.available()) syscalls.start();
     for (int i = 0; i < kBatch; ++i) benchmark::DoNotOptimize(one(i));
     if (syscalls.available()) result.syscalls = static_cast<double>(syscalls.stop()) / kBatch;
-    result.allocations = static_cast<double>(heap_allocations() - allocations_before) / kBatch;
+    if (heap_counting_available()) {
+        result.allocations = static_cast<double>(heap_allocations() - allocations_before) / kBatch;
+    }
     return result;
 }
 
