@@ -152,6 +152,7 @@ std::vector<std::string> hostile_mode_strings() {
         "xon=maybe",
         "dtr=hs rts=tg odsr=on octs=on idsr=on to=on",
         "to=on to=off to=on",
+        "baud=19200 parity=e data=7 stop=2",  // accepted ones between the rest, so refusals meet changed lines
         "96",
         "96,",
         "96,n",
@@ -167,6 +168,7 @@ std::vector<std::string> hostile_mode_strings() {
         "COM1: baud=9600",
         "COM999999999999:",
         "baud=9600\tparity=n\ndata=8\rstop=1",
+        "baud=115200 parity=o data=5 stop=1.5",
         "%s%s%s%n%n%x",
         "\xc0\x80",               // a NUL as modified UTF-8 carries it
         "\xff\xfe\xfd",

@@ -124,6 +124,15 @@ TEST(OpenFailsHalfWay, OutOfDescriptorsUndoesEverything) {
 // one makes room again.
 TEST(OpenFailsHalfWay, TableFullUndoesEverything) {
     constexpr int kMorePortsThanFit = 1025;
+    // Three descriptors a port (ours, the device, the wake channel): more than a default soft limit.
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    const rlim_t needed = 4 * kMorePortsThanFit;
+    if (limit.rlim_cur < needed) {
+        limit.rlim_cur = limit.rlim_max == RLIM_INFINITY || limit.rlim_max >= needed ? needed : limit.rlim_max;
+        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
+        ASSERT_GE(limit.rlim_cur, needed) << "the hard descriptor limit is too low for this test";
+    }
     std::vector<std::unique_ptr<PseudoTerminal>> lines;
     std::vector<jint> ports;
     for (int i = 0; i < kMorePortsThanFit; ++i) {
