@@ -48,19 +48,17 @@ inline bool load_natives(const char* module_name, LoadedNatives& natives, std::s
         return false;
     }
     std::string missing;
-    bool ok = resolve(module, OSTRABEL1_EXPORTED_NAME(Java_javax_comm_SerialPort_openPort, 12), natives.openPort, missing);
-    ok &= resolve(module, OSTRABEL1_EXPORTED_NAME(Java_javax_comm_SerialPort_closePort, 12), natives.closePort, missing);
-    ok &= resolve(module, OSTRABEL1_EXPORTED_NAME(Java_javax_comm_SerialPort_setCommState, 16), natives.setCommState,
-                  missing);
-    ok &= resolve(module, OSTRABEL1_EXPORTED_NAME(Java_javax_comm_SerialPort_setReceiveTimeout, 16),
-                  natives.setReceiveTimeout, missing);
-    ok &= resolve(module, OSTRABEL1_EXPORTED_NAME(Java_javax_comm_SerialInputStream_readbyte, 12), natives.readbyte,
-                  missing);
-    ok &= resolve(module, OSTRABEL1_EXPORTED_NAME(Java_javax_comm_SerialInputStream_clearcom, 12), natives.clearcom,
-                  missing);
-    ok &= resolve(module, OSTRABEL1_EXPORTED_NAME(Java_javax_comm_SerialOutputStream_writebyte, 16),
-                  natives.writebyte, missing);
-    ok &= resolve(module, OSTRABEL1_EXPORTED_NAME(Java_javax_comm_SerialOutputStream_nop, 12), natives.nop, missing);
+#define OSTRABEL1_RESOLVE(field, java_name, argument_bytes) \
+    resolve(module, OSTRABEL1_EXPORTED_NAME(java_name, argument_bytes), natives.field, missing)
+    bool ok = OSTRABEL1_RESOLVE(openPort, Java_javax_comm_SerialPort_openPort, 12);
+    ok &= OSTRABEL1_RESOLVE(closePort, Java_javax_comm_SerialPort_closePort, 12);
+    ok &= OSTRABEL1_RESOLVE(setCommState, Java_javax_comm_SerialPort_setCommState, 16);
+    ok &= OSTRABEL1_RESOLVE(setReceiveTimeout, Java_javax_comm_SerialPort_setReceiveTimeout, 16);
+    ok &= OSTRABEL1_RESOLVE(readbyte, Java_javax_comm_SerialInputStream_readbyte, 12);
+    ok &= OSTRABEL1_RESOLVE(clearcom, Java_javax_comm_SerialInputStream_clearcom, 12);
+    ok &= OSTRABEL1_RESOLVE(writebyte, Java_javax_comm_SerialOutputStream_writebyte, 16);
+    ok &= OSTRABEL1_RESOLVE(nop, Java_javax_comm_SerialOutputStream_nop, 12);
+#undef OSTRABEL1_RESOLVE
     if (!ok) error = "not exported: " + missing;
     return ok;
 }

@@ -14,7 +14,9 @@ class PeerLink {
 public:
     // The far end writes `bytes` to the line now, or `delay_ms` from now.
     void send(const Bytes& bytes) { ask("send " + hex(bytes)); }
-    void send_later(int delay_ms, const Bytes& bytes) { ask("send-later " + std::to_string(delay_ms) + " " + hex(bytes)); }
+    void send_later(int delay_ms, const Bytes& bytes) {
+        ask("send-later " + std::to_string(delay_ms) + " " + hex(bytes));
+    }
 
     // What reached the far end: up to `count` bytes, waiting at most `timeout_ms`.
     Bytes expect(int count, int timeout_ms) {
@@ -23,7 +25,8 @@ public:
 
     // Waits until the port's input queue holds `count` bytes; returns how many it holds.
     int queued(int count, int timeout_ms) {
-        return std::atoi(after("queued", ask("queued " + std::to_string(count) + " " + std::to_string(timeout_ms))).c_str());
+        const std::string answer = ask("queued " + std::to_string(count) + " " + std::to_string(timeout_ms));
+        return std::atoi(after("queued", answer).c_str());
     }
 
     // The line settings the port applied, e.g. "speed=9600 data=8 parity=none stop=1 rtscts=0 xon=0 xoff=0".

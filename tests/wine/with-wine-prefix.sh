@@ -49,16 +49,16 @@ create() {  # $1: link to the new prefix
     ln -sfn "$dir" "$1"
     WINEPREFIX=$dir
     export WINEPREFIX
-    if ! timeout 300 "$BOOT_LOADER" wineboot -i >"$dir/wineboot.log" 2>&1; then
+    if ! timeout 900 "$BOOT_LOADER" wineboot -i >"$dir/wineboot.log" 2>&1; then
         cat "$dir/wineboot.log" >&2
         echo "with-wine-prefix: wineboot failed in $dir" >&2
         exit 1
     fi
-    timeout 120 "$WINESERVER_BIN" -w
+    timeout 300 "$WINESERVER_BIN" -w
     # Keep the server and Wine's own services up between tests, so each program starts quickly.
     # Started here, on /dev/null: started by a test, they would hold on to its output pipes.
     "$WINESERVER_BIN" -p </dev/null >/dev/null 2>&1
-    timeout 120 "$BOOT_LOADER" wineboot </dev/null >>"$dir/wineboot.log" 2>&1 || true
+    timeout 300 "$BOOT_LOADER" wineboot </dev/null >>"$dir/wineboot.log" 2>&1 || true
 }
 
 remove() {  # $1: link made by create
