@@ -103,7 +103,10 @@ case "${1:-}" in
     loaders)
         echo "WINE64=${WINE64:-(none)}"
         echo "WINE32=${WINE32:-(none)}"
-        [ -n "$WINE32" ] || { loader=$(find_loader wine); [ -n "$loader" ] && "$loader" --version 2>&1 | sed 's/^/32-bit loader: /'; } || true
+        loader=$(find_loader wine)
+        if [ -z "$WINE32" ] && [ -n "$loader" ]; then
+            "$loader" --version 2>&1 | sed 's/^/32-bit loader: /' || true
+        fi
         exit 0 ;;
     create) create "$2" ;;
     remove) remove "$2" ;;
