@@ -14,6 +14,7 @@
 
 #include "comm/posix/port_table.h"
 #include "fake_jni_env.h"
+#include "natives.h"
 #include "ostrabel1.h"
 #include "pseudo_terminal.h"
 
@@ -34,15 +35,11 @@ protected:
     jboolean configure(jint handle, const std::string& definition) {
         return Java_javax_comm_SerialPort_setCommState(jni.env(), nullptr, handle, jni.string(definition));
     }
-    static jint close(jint handle) { return Java_javax_comm_SerialPort_closePort(nullptr, nullptr, handle); }
-    static jint set_timeout(jint handle, jint ms) {
-        return Java_javax_comm_SerialPort_setReceiveTimeout(nullptr, nullptr, handle, ms);
-    }
-    static jint read(jint handle) { return Java_javax_comm_SerialInputStream_readbyte(nullptr, nullptr, handle); }
-    static jint write(jint handle, jint value) {
-        return Java_javax_comm_SerialOutputStream_writebyte(nullptr, nullptr, handle, value);
-    }
-    static jint clear(jint handle) { return Java_javax_comm_SerialInputStream_clearcom(nullptr, nullptr, handle); }
+    static jint close(jint handle) { return natives::close_port(handle); }
+    static jint set_timeout(jint handle, jint ms) { return natives::set_receive_timeout(handle, ms); }
+    static jint read(jint handle) { return natives::read_byte(handle); }
+    static jint write(jint handle, jint value) { return natives::write_byte(handle, value); }
+    static jint clear(jint handle) { return natives::clear_input(handle); }
 
     static std::uint32_t stored_timeout(jint handle) {
         const ostrabel1::comm::posix::PortLease port(handle);

@@ -1,8 +1,8 @@
 // The natives as the tests call them: through the JNI entry points, as a Java VM would. Only openPort
 // and setCommState use the environment; the others are given none, so a native that starts reading
 // it shows up as a crash here.
-#ifndef OSTRABEL1_TESTS_RELIABILITY_NATIVES_H
-#define OSTRABEL1_TESTS_RELIABILITY_NATIVES_H
+#ifndef OSTRABEL1_TESTS_NATIVES_H
+#define OSTRABEL1_TESTS_NATIVES_H
 
 #include <string>
 
