@@ -56,21 +56,31 @@ TEST_P(CloseWhileWaiting, AWaitingReadReturnsWithin100ms) {
     print_latencies(GetParam() == 0 ? "read without time-out" : "read with a 60 s time-out", latencies);
 }
 
+// A thread that writes to the port until the output buffer is full and the write blocks; the
+// constructor returns once the count has stopped growing.
+struct StuckWriter {
+    explicit StuckWriter(jint port)
+        : call([port, this] {
+              jint result;
+              while ((result = natives::write_byte(port, 'w')) == 1) ++written;
+              return result;
+          }) {
+        for (long seen = -1; written.load() != seen;) {
+            seen = written.load();
+            std::this_thread::sleep_for(200ms);
+        }
+    }
+    std::atomic<long> written{0};
+    BlockedCall call;
+};
+
 TEST_P(CloseWhileWaiting, AWriteBlockedOnAFullBufferReturnsWithin100ms) {
     OpenLine open;
     ASSERT_TRUE(open.ok());
     ASSERT_EQ(natives::set_receive_timeout(open.port, GetParam()), 1);
     const jint port = open.port;
-    std::atomic<long> written{0};
-    BlockedCall writer([port, &written] {
-        jint result;
-        while ((result = natives::write_byte(port, 'w')) == 1) ++written;
-        return result;
-    });
-    for (long seen = -1; written.load() != seen;) {  // until the buffer is full
-        seen = written.load();
-        std::this_thread::sleep_for(200ms);
-    }
+    StuckWriter stuck(port);
+    BlockedCall& writer = stuck.call;
     ASSERT_FALSE(writer.done());
 
     const auto closing = Clock::now();
@@ -78,7 +88,7 @@ TEST_P(CloseWhileWaiting, AWriteBlockedOnAFullBufferReturnsWithin100ms) {
     ASSERT_TRUE(writer.wait(1000ms)) << "the write kept waiting on a closed port";
     EXPECT_EQ(writer.result(), 0);
     const double latency = std::max(0.0, milliseconds_between(closing, writer.returned_at()));
-    std::printf("blocked write after %ld bytes: returned %.3f ms after close began\n", written.load(), latency);
+    std::printf("blocked write after %ld bytes: returned %.3f ms after close began\n", stuck.written.load(), latency);
     EXPECT_LT(latency, 100.0);
 }
 
@@ -88,16 +98,8 @@ TEST(StuckWrite, OtherCallsAndTheCloseStillGoThrough) {
     OpenLine open;
     ASSERT_TRUE(open.ok());
     const jint port = open.port;
-    std::atomic<long> written{0};
-    BlockedCall writer([port, &written] {
-        jint result;
-        while ((result = natives::write_byte(port, 'w')) == 1) ++written;
-        return result;
-    });
-    for (long seen = -1; written.load() != seen;) {
-        seen = written.load();
-        std::this_thread::sleep_for(200ms);
-    }
+    StuckWriter stuck(port);
+    BlockedCall& writer = stuck.call;
     ASSERT_FALSE(writer.done());
 
     BlockedCall others([port] {
